@@ -1,5 +1,12 @@
 #include <windows.h>
 
-#include "framework/app.h"
+#include "app/harnex_app.h"
+#include "framework/system_library.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) { return AfxWinMain(instance); }
+// The one application object, constructed before the entry runs.
+CHarnexInstallerApp theApp;
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  harnex::RestrictDllSearchToSystem();
+  return AfxWinMain(instance);
+}

@@ -1,0 +1,40 @@
+// The program's real answers to the startup sequence. Steps whose subsystems are not built yet
+// answer success here, each in its one place.
+#include <windows.h>
+
+#include "app/harnex_app.h"
+#include "app/startup_checks.h"
+#include "framework/strings.h"
+#include "prereq/host_checks.h"
+#include "res/resource.h"
+
+namespace {
+
+class CSystemStartupChecks : public IStartupChecks {
+ public:
+  uint32_t VerifyFileSignature(const std::wstring&, std::wstring& outcome) override {
+    outcome.clear();  // signature verification is not built yet
+    return 0;
+  }
+  void LogSignerDetails(CHarnexInstallerApp& app) override {
+    // Without signer details the program name is the build's default one.
+    app.m_strProgramName = harnex::LoadResString(IDS_DEFAULT_PROGRAM_NAME);
+  }
+  bool IsAdministratorRequired() override { return ::IsAdministratorRequired(); }
+  bool IsAdministratorsMember() override { return ::IsAdministratorsMember(); }
+  bool CheckFrameworkRequirement(CHarnexInstallerApp&) override { return true; }  // .NET detection not built yet
+  bool IsWindowsInstallerSufficient() override { return ::IsWindowsInstallerSufficient(); }
+  bool CheckFreeSpace(CHarnexInstallerApp&) override { return true; }  // free-space check not built yet
+  bool AskToContinueUnverified(CHarnexInstallerApp&, const std::wstring& outcome) override {
+    std::wstring product = harnex::LoadResString(IDS_PRODUCT_NAME);
+    std::wstring caption = harnex::FormatString(harnex::LoadResString(IDS_VERIFY_QUESTION).c_str(), product.c_str());
+    return ::MessageBoxW(nullptr, outcome.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+  }
+};
+
+}  // namespace
+
+IStartupChecks& SystemStartupChecks() {
+  static CSystemStartupChecks checks;
+  return checks;
+}

@@ -1,0 +1,117 @@
+// The real bootstrapper under Wine: startup lines, exit codes, refused command lines.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/harness.h"
+
+namespace e2e {
+namespace {
+
+constexpr uint32_t kBadCommandLine = 0x80030057;
+
+// The lines of a silent run whose worker has nothing to extract, with `params` the front end's
+// argument string before the program name.
+std::vector<std::string> PlainRunLog(const std::string& params) {
+  return {
+      "Command line params " + params + "OV_I=\"\" ",
+      "Temp folder 'C:'",
+      "Started {n}",
+      "Run Embedded Resources ",
+      "Command line params " + params + "OV_I=\"Mini\" ",
+      "Temp folder 'C:'",
+      "Remove folder 'Yes'",
+      "Ended {n}",
+  };
+}
+
+TEST(StartupE2E, SilentRunLogsItsStepsWithCrLf) {
+  TempDir dir;
+  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"));
+  ASSERT_TRUE(run.ran) << run.output;
+  EXPECT_EQ(run.exitCode, 0u);
+  std::string log = ReadFileBytes(dir.path() / "run.log");
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+  EXPECT_TRUE(LinesMatch(LogLines(log), PlainRunLog("/IAgreeToTheEULA /log \"" + dir.windows("run.log") + "\" ")));
+}
+
+TEST(StartupE2E, QuotedArgumentsAreSplitAsWindowsSplitsThem) {
+  TempDir dir;
+  // "a b" keeps its blank, \" is a literal quote, and two backslashes before a quote become one.
+  RunResult run = RunProgram(BootstrapperStub(),
+                             "/IAgreeToTheEULA \"a b\" c\\\"d x\\\\\"y z\" log " + dir.windows("run.log"));
+  ASSERT_TRUE(run.ran) << run.output;
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(LinesMatch(LogLines(ReadFileBytes(dir.path() / "run.log")),
+                         PlainRunLog("x\\y z /IAgreeToTheEULA a b c\"d /log \"" + dir.windows("run.log") + "\" ")));
+}
+
+TEST(StartupE2E, HelpIsRefusedWithTheUsageMessage) {
+  TempDir dir;
+  const std::string raw = "/IAgreeToTheEULA /? log " + dir.windows("run.log");
+  RunResult run = RunProgram(BootstrapperStub(), raw);
+  ASSERT_TRUE(run.ran) << run.output;
+  EXPECT_EQ(run.exitCode, kBadCommandLine);
+  EXPECT_TRUE(LinesMatch(LogLines(ReadFileBytes(dir.path() / "run.log")),
+                         {
+                             "Ask for help",
+                             "Ask for help",
+                             "Command line params /IAgreeToTheEULA /? /log \"" + dir.windows("run.log") + "\" OV_I=\"\" ",
+                             "Temp folder 'C:'",
+                             "Command line '" + raw + "' incorrect.",
+                             "Valid switches include:- ",
+                             "\textract [path]\tlog [path]\ttemp [path]",
+                             "",
+                             "Example",
+                             "\t{*} log {*} /IAgreeToTheEULA",
+                             "Ended {n}",
+                         }));
+}
+
+TEST(StartupE2E, RefusedCommandLinesEndWithTheirCode) {
+  TempDir dir;
+  const std::string longPath = "C:\\" + std::string(300, 'd') + "\\x";
+  struct Case {
+    std::string args;
+    uint32_t exitCode;
+  } cases[] = {
+      {"/IAgreeToTheEULA /log " + dir.windows("flag.log"), kBadCommandLine},  // a path switch given as a flag
+      {"/IAgreeToTheEULA -temp", kBadCommandLine},
+      {"/IAgreeToTheEULA log " + longPath, kBadCommandLine},  // absolute paths longer than 260 characters
+      {"/IAgreeToTheEULA temp " + longPath, kBadCommandLine},
+      {"/IAgreeToTheEULA extract " + longPath, kBadCommandLine},
+      {"/IAgreeToTheEULA log " + dir.windows("missing\\run.log"), 0},  // a log that cannot open is ignored
+  };
+  for (const Case& c : cases) {
+    RunResult run = RunProgram(BootstrapperStub(), c.args);
+    ASSERT_TRUE(run.ran) << run.output;
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "flag.log"));
+  EXPECT_FALSE(fs::exists(dir.path() / "missing"));
+}
+
+TEST(StartupE2E, TextLoggedBeforeTheLogOpenedComesFirst) {
+  TempDir dir;
+  // The runner holds the log file exclusively until the worker starts: the first reading cannot
+  // open it, so everything up to the worker's own reading is pending and must lead the file.
+  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"),
+                             {"--hold-exclusive", dir.windows("run.log")});
+  ASSERT_TRUE(run.ran) << run.output;
+  EXPECT_NE(run.output.find("released the held file when the worker started"), std::string::npos) << run.output;
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(LinesMatch(LogLines(ReadFileBytes(dir.path() / "run.log")),
+                         PlainRunLog("/IAgreeToTheEULA /log \"" + dir.windows("run.log") + "\" ")));
+}
+
+TEST(StartupE2E, QuitMessageToTheMainThreadDoesNotEndTheWait) {
+  TempDir dir;
+  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"), {"--post-quit"});
+  ASSERT_TRUE(run.ran) << run.output;
+  EXPECT_NE(run.output.find("program stayed alive while its worker was suspended"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("cannot post quit"), std::string::npos) << run.output;
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(LinesMatch(LogLines(ReadFileBytes(dir.path() / "run.log")),
+                         PlainRunLog("/IAgreeToTheEULA /log \"" + dir.windows("run.log") + "\" ")));
+}
+
+}  // namespace
+}  // namespace e2e
