@@ -4,7 +4,9 @@
 
 #include "app/harnex_app.h"
 #include "app/startup_checks.h"
+#include "cmdline/log.h"
 #include "framework/strings.h"
+#include "prereq/framework_requirement.h"
 #include "prereq/host_checks.h"
 #include "res/resource.h"
 
@@ -22,7 +24,10 @@ class CSystemStartupChecks : public IStartupChecks {
   }
   bool IsAdministratorRequired() override { return ::IsAdministratorRequired(); }
   bool IsAdministratorsMember() override { return ::IsAdministratorsMember(); }
-  bool CheckFrameworkRequirement(CHarnexInstallerApp&) override { return true; }  // .NET detection not built yet
+  bool CheckFrameworkRequirement(CHarnexInstallerApp& app) override {
+    return EvaluateFrameworkRequirement(LogText, app.m_strRequiredFramework, app.m_nFrameworkFamily,
+                                        app.m_nRequiredServicePack);
+  }
   bool IsWindowsInstallerSufficient() override { return ::IsWindowsInstallerSufficient(); }
   bool CheckFreeSpace(CHarnexInstallerApp&) override { return true; }  // free-space check not built yet
   bool AskToContinueUnverified(CHarnexInstallerApp&, const std::wstring& outcome) override {

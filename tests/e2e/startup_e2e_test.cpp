@@ -8,13 +8,22 @@ namespace {
 
 constexpr uint32_t kBadCommandLine = 0x80030057;
 
-// The lines of a silent run whose worker has nothing to extract, with `params` the front end's
-// argument string before the program name.
+// The lines of a silent run of the stub (no payload) on the test prefix, which declares .NET 4.5,
+// with `params` the front end's argument string before the program name.
 std::vector<std::string> PlainRunLog(const std::string& params) {
   return {
       "Command line params " + params + "OV_I=\"\" ",
       "Temp folder 'C:'",
       "Started {n}",
+      ".NET 2.0 0",
+      ".NET 3.0 0",
+      ".NET 3.5 0",
+      ".NET 4.0 Client 0",
+      ".NET 4.0 Full 0",
+      ".NET 4.5 Client ",
+      ".NET 4.5 Full ",
+      ".NET 4.0 Client Detected SP 5",
+      ".NET Version OK",
       "Run Embedded Resources ",
       "Command line params " + params + "OV_I=\"Mini\" ",
       "Temp folder 'C:'",
