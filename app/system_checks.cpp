@@ -6,6 +6,7 @@
 #include "app/startup_checks.h"
 #include "cmdline/log.h"
 #include "framework/strings.h"
+#include "payload/free_space.h"
 #include "prereq/framework_requirement.h"
 #include "prereq/host_checks.h"
 #include "res/resource.h"
@@ -29,7 +30,14 @@ class CSystemStartupChecks : public IStartupChecks {
                                         app.m_nRequiredServicePack);
   }
   bool IsWindowsInstallerSufficient() override { return ::IsWindowsInstallerSufficient(); }
-  bool CheckFreeSpace(CHarnexInstallerApp&) override { return true; }  // free-space check not built yet
+  bool CheckFreeSpace(CHarnexInstallerApp& app) override {
+    FreeSpaceFigures figures;
+    bool enough = ::CheckFreeSpace(figures);
+    app.m_nRequiredMB = figures.requiredMB;
+    app.m_nFreeMB = figures.freeMB;
+    app.m_strTempDrive = figures.tempDrive;
+    return enough;
+  }
   bool AskToContinueUnverified(CHarnexInstallerApp&, const std::wstring& outcome) override {
     std::wstring product = harnex::LoadResString(IDS_PRODUCT_NAME);
     std::wstring caption = harnex::FormatString(harnex::LoadResString(IDS_VERIFY_QUESTION).c_str(), product.c_str());
