@@ -33,7 +33,9 @@ TEST_F(DotNetE2E, Framework45PassesThroughTheClientFlavour) {
   Wine({"reg", "delete", kNdpKey, "/f"});
   DeclareFramework45();
   TempDir dir;
-  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA /dontrun log " + dir.windows("run.log"));
+  WriteFileBytes(dir.path() / "a.txt", "hello");
+  ASSERT_TRUE(Pack(dir.path() / "setup.exe", {"--item", (dir.path() / "a.txt").string()}));
+  RunResult run = RunProgram(dir.path() / "setup.exe", "/IAgreeToTheEULA /dontrun log " + dir.windows("run.log"));
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_EQ(run.exitCode, 0u);
   std::vector<std::string> lines = LogLines(ReadFileBytes(dir.path() / "run.log"));

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +21,41 @@ fs::path WinBuildDir() { return HARNEX_WIN_BUILD_DIR; }
 fs::path WinePrefix() { return WinBuildDir() / "wineprefix"; }
 fs::path DriveC() { return WinePrefix() / "drive_c"; }
 fs::path BootstrapperStub() { return WinBuildDir() / "app" / "HarnexInstaller.exe"; }
+fs::path HostBuildDir() { return HARNEX_HOST_BUILD_DIR; }
+fs::path DemoPayloadDir() { return HostBuildDir() / "res" / "demo" / "payload"; }
+
+::testing::AssertionResult Pack(const fs::path& out, const std::vector<std::string>& options) {
+  std::vector<std::string> argv = {(HostBuildDir() / "tools" / "harnex-pack").string(), "--stub",
+                                   BootstrapperStub().string(), "--out", out.string(), "--string", "103", "0"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  std::string output;
+  int status = RunHost(argv, &output);
+  if (status != 0) return ::testing::AssertionFailure() << "harnex-pack failed (" << status << "): " << output;
+  return ::testing::AssertionSuccess();
+}
+
+std::vector<std::pair<std::string, fs::path>> DemoPayloadFiles() {
+  const fs::path payload = DemoPayloadDir();
+  const fs::path sources = SourceDir() / "res" / "demo";
+  return {
+      {"install.bin", payload / "install.bin"},
+      {"empty.msi", payload / "empty.msi"},
+      {"Pallador.UI.exe", WinBuildDir() / "tools" / "demo-front-end.exe"},
+      {"Pallador.UI.exe.config", sources / "Pallador.UI.exe.config"},
+      {"Pallador.Engine.dll", payload / "Pallador.Engine.dll"},
+      {"Pallador.Compression.dll", payload / "Pallador.Compression.dll"},
+      {"Pallador.project", payload / "Pallador.project"},
+      {"ProjectItems.xml", sources / "ProjectItems.xml"},
+  };
+}
+
+std::vector<std::string> DemoPayloadItems() {
+  std::vector<std::string> options;
+  for (const auto& [name, file] : DemoPayloadFiles()) {
+    options.insert(options.end(), {"--item-as", name, file.string()});
+  }
+  return options;
+}
 
 std::string WindowsPath(const fs::path& hostPath) {
   std::string path = "Z:" + fs::absolute(hostPath).lexically_normal().string();
@@ -118,6 +154,27 @@ std::vector<std::string> LogLines(const std::string& bytes) {
     start = end + 2;
   }
   return lines;
+}
+
+std::vector<std::string> LogFileLines(const fs::path& path) { return LogLines(ReadFileBytes(path)); }
+
+std::vector<std::string> FilesUnder(const fs::path& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+    if (it->is_regular_file() || it->is_symlink()) files.push_back(fs::relative(it->path(), folder).generic_string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> EntriesIn(const fs::path& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) entries.push_back(entry.path().filename().string());
+  std::sort(entries.begin(), entries.end());
+  return entries;
 }
 
 namespace {

@@ -17,7 +17,18 @@ fs::path SourceDir();
 fs::path WinBuildDir();
 fs::path WinePrefix();
 fs::path DriveC();            // the prefix's C: drive on the host
-fs::path BootstrapperStub();  // the built HarnexInstaller.exe
+fs::path BootstrapperStub();  // the built HarnexInstaller.exe, without a payload
+fs::path HostBuildDir();
+fs::path DemoPayloadDir();    // the demo payload's generated filler items
+
+// Writes a bootstrapper with the packer: the stub plus `options` (see tools/README.md). Free disk
+// space never matters unless `options` set entry 103 themselves: it is set to "0" first.
+::testing::AssertionResult Pack(const fs::path& out, const std::vector<std::string>& options);
+
+// The demo payload's eight items as packer options, in id order 102 to 109.
+std::vector<std::string> DemoPayloadItems();
+// Index name and host file of each demo item, in id order 102 to 109.
+std::vector<std::pair<std::string, fs::path>> DemoPayloadFiles();
 
 // The Windows form of a host path (Wine maps the host's root as drive Z:).
 std::string WindowsPath(const fs::path& hostPath);
@@ -49,6 +60,14 @@ std::vector<std::string> LogLines(const std::string& bytes);
 // Matches `actual` lines against `expected` patterns: literal text in which {n} stands for a
 // decimal number, {guid} for a GUID in braces and {*} for any text.
 ::testing::AssertionResult LinesMatch(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
+
+// The lines of a log file, split at CR LF.
+std::vector<std::string> LogFileLines(const fs::path& path);
+
+// Files (not folders) under `folder`, as paths relative to it with '/' separators, sorted.
+std::vector<std::string> FilesUnder(const fs::path& folder);
+// Entries directly in `folder`, sorted.
+std::vector<std::string> EntriesIn(const fs::path& folder);
 
 // A fresh folder on the host, removed with everything in it at the end of the test.
 class TempDir {

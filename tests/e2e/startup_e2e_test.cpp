@@ -8,8 +8,27 @@ namespace {
 
 constexpr uint32_t kBadCommandLine = 0x80030057;
 
-// The lines of a silent run of the stub (no payload) on the test prefix, which declares .NET 4.5,
-// with `params` the front end's argument string before the program name.
+// A bootstrapper with a one-item payload, made once for all tests of this file.
+class StartupE2E : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new TempDir;
+    WriteFileBytes(folder_->path() / "a.txt", "hello");
+    ASSERT_TRUE(Pack(Bootstrapper(), {"--item", (folder_->path() / "a.txt").string()}));
+  }
+  static void TearDownTestSuite() {
+    delete folder_;
+    folder_ = nullptr;
+  }
+  static fs::path Bootstrapper() { return folder_->path() / "tiny.exe"; }
+
+  static TempDir* folder_;
+};
+TempDir* StartupE2E::folder_ = nullptr;
+
+// The lines of a silent run of the one-item bootstrapper on the test prefix, which declares .NET
+// 4.5, with `params` the front end's argument string before the program name. The work folder is
+// made on the system drive and removed.
 std::vector<std::string> PlainRunLog(const std::string& params) {
   return {
       "Command line params " + params + "OV_I=\"\" ",
@@ -27,14 +46,25 @@ std::vector<std::string> PlainRunLog(const std::string& params) {
       "Run Embedded Resources ",
       "Command line params " + params + "OV_I=\"Mini\" ",
       "Temp folder 'C:'",
+      "Scanning for Signature\r",
+      "Enumerate Resources TOOLKIT 65",
+      "Enumerate Resources TOOLKIT 66",
+      "Enumerate Resources OK ",
+      "Work Out FileName a.txt, Bytes 5",
+      "WorkOutFileNames 0",
+      "Extract File a.txt 0",
       "Remove folder 'Yes'",
+      "Manual Deletion of 'C:\\{guid}\\a.txt'",
+      "Manual Deletion of 'C:\\{guid}'",
+      "Deletion Folder of 'C:\\{guid}'",
+      "Remove Folder 'C:\\{guid}'",
       "Ended {n}",
   };
 }
 
-TEST(StartupE2E, SilentRunLogsItsStepsWithCrLf) {
+TEST_F(StartupE2E, SilentRunLogsItsStepsWithCrLf) {
   TempDir dir;
-  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"));
+  RunResult run = RunProgram(Bootstrapper(), "/IAgreeToTheEULA log " + dir.windows("run.log"));
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_EQ(run.exitCode, 0u);
   std::string log = ReadFileBytes(dir.path() / "run.log");
@@ -42,10 +72,10 @@ TEST(StartupE2E, SilentRunLogsItsStepsWithCrLf) {
   EXPECT_TRUE(LinesMatch(LogLines(log), PlainRunLog("/IAgreeToTheEULA /log \"" + dir.windows("run.log") + "\" ")));
 }
 
-TEST(StartupE2E, QuotedArgumentsAreSplitAsWindowsSplitsThem) {
+TEST_F(StartupE2E, QuotedArgumentsAreSplitAsWindowsSplitsThem) {
   TempDir dir;
   // "a b" keeps its blank, \" is a literal quote, and two backslashes before a quote become one.
-  RunResult run = RunProgram(BootstrapperStub(),
+  RunResult run = RunProgram(Bootstrapper(),
                              "/IAgreeToTheEULA \"a b\" c\\\"d x\\\\\"y z\" log " + dir.windows("run.log"));
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_EQ(run.exitCode, 0u);
@@ -53,10 +83,10 @@ TEST(StartupE2E, QuotedArgumentsAreSplitAsWindowsSplitsThem) {
                          PlainRunLog("x\\y z /IAgreeToTheEULA a b c\"d /log \"" + dir.windows("run.log") + "\" ")));
 }
 
-TEST(StartupE2E, HelpIsRefusedWithTheUsageMessage) {
+TEST_F(StartupE2E, HelpIsRefusedWithTheUsageMessage) {
   TempDir dir;
   const std::string raw = "/IAgreeToTheEULA /? log " + dir.windows("run.log");
-  RunResult run = RunProgram(BootstrapperStub(), raw);
+  RunResult run = RunProgram(Bootstrapper(), raw);
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_EQ(run.exitCode, kBadCommandLine);
   EXPECT_TRUE(LinesMatch(LogLines(ReadFileBytes(dir.path() / "run.log")),
@@ -75,7 +105,7 @@ TEST(StartupE2E, HelpIsRefusedWithTheUsageMessage) {
                          }));
 }
 
-TEST(StartupE2E, RefusedCommandLinesEndWithTheirCode) {
+TEST_F(StartupE2E, RefusedCommandLinesEndWithTheirCode) {
   TempDir dir;
   const std::string longPath = "C:\\" + std::string(300, 'd') + "\\x";
   struct Case {
@@ -90,7 +120,7 @@ TEST(StartupE2E, RefusedCommandLinesEndWithTheirCode) {
       {"/IAgreeToTheEULA log " + dir.windows("missing\\run.log"), 0},  // a log that cannot open is ignored
   };
   for (const Case& c : cases) {
-    RunResult run = RunProgram(BootstrapperStub(), c.args);
+    RunResult run = RunProgram(Bootstrapper(), c.args);
     ASSERT_TRUE(run.ran) << run.output;
     EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
   }
@@ -98,11 +128,11 @@ TEST(StartupE2E, RefusedCommandLinesEndWithTheirCode) {
   EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 }
 
-TEST(StartupE2E, TextLoggedBeforeTheLogOpenedComesFirst) {
+TEST_F(StartupE2E, TextLoggedBeforeTheLogOpenedComesFirst) {
   TempDir dir;
   // The runner holds the log file exclusively until the worker starts: the first reading cannot
   // open it, so everything up to the worker's own reading is pending and must lead the file.
-  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"),
+  RunResult run = RunProgram(Bootstrapper(), "/IAgreeToTheEULA log " + dir.windows("run.log"),
                              {"--hold-exclusive", dir.windows("run.log")});
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_NE(run.output.find("released the held file when the worker started"), std::string::npos) << run.output;
@@ -111,9 +141,9 @@ TEST(StartupE2E, TextLoggedBeforeTheLogOpenedComesFirst) {
                          PlainRunLog("/IAgreeToTheEULA /log \"" + dir.windows("run.log") + "\" ")));
 }
 
-TEST(StartupE2E, QuitMessageToTheMainThreadDoesNotEndTheWait) {
+TEST_F(StartupE2E, QuitMessageToTheMainThreadDoesNotEndTheWait) {
   TempDir dir;
-  RunResult run = RunProgram(BootstrapperStub(), "/IAgreeToTheEULA log " + dir.windows("run.log"), {"--post-quit"});
+  RunResult run = RunProgram(Bootstrapper(), "/IAgreeToTheEULA log " + dir.windows("run.log"), {"--post-quit"});
   ASSERT_TRUE(run.ran) << run.output;
   EXPECT_NE(run.output.find("program stayed alive while its worker was suspended"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find("cannot post quit"), std::string::npos) << run.output;
