@@ -10,6 +10,7 @@
 
 #include "cmdline/log_for_test.h"
 #include "framework/handle.h"
+#include "framework/scratch_folder_for_test.h"
 #include "framework/strings.h"
 
 namespace {
@@ -17,25 +18,8 @@ namespace {
 // Each test starts from a closed log with nothing pending, in a fresh folder of its own.
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetLogForTest();
-    wchar_t temp[MAX_PATH];
-    ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
-    folder_ = std::wstring(temp) + L"harnex-log-test-" + std::to_wstring(::GetCurrentProcessId());
-    ::CreateDirectoryW(folder_.c_str(), nullptr);
-  }
-  void TearDown() override {
-    ResetLogForTest();
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder_ + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ::DeleteFileW((folder_ + L"\\" + data.cFileName).c_str());
-      } while (::FindNextFileW(find, &data));
-      ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder_.c_str());
-  }
+  void SetUp() override { ResetLogForTest(); }
+  void TearDown() override { ResetLogForTest(); }
 
   std::wstring PathOf(const wchar_t* name) const { return folder_ + L"\\" + name; }
 
@@ -66,7 +50,8 @@ class LogTest : public ::testing::Test {
     fclose(file);
   }
 
-  std::wstring folder_;
+  harnex_test::ScratchFolder scratch_;
+  std::wstring folder_ = scratch_.Path();
 };
 
 TEST_F(LogTest, PendingTextIsWrittenFirstOnOpen) {

@@ -10,6 +10,7 @@
 
 #include "cmdline/log.h"
 #include "cmdline/log_for_test.h"
+#include "framework/scratch_folder_for_test.h"
 
 namespace {
 
@@ -25,22 +26,11 @@ class ReadCommandLineTest : public ::testing::Test {
     previousFolder_ = buffer;
     ASSERT_GT(::GetTempPathW(MAX_PATH, buffer), 0u);
     tempFolder_ = buffer;
-    folder_ = tempFolder_ + L"harnex-cmdline-" + std::to_wstring(::GetCurrentProcessId());
-    ::CreateDirectoryW(folder_.c_str(), nullptr);
     ASSERT_TRUE(::SetCurrentDirectoryW(folder_.c_str()));
   }
   void TearDown() override {
     ResetLogForTest();
     ::SetCurrentDirectoryW(previousFolder_.c_str());
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder_ + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ::DeleteFileW((folder_ + L"\\" + data.cFileName).c_str());
-      } while (::FindNextFileW(find, &data));
-      ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder_.c_str());
   }
 
   // Replaces "<cwd>" with the test's current folder.
@@ -65,7 +55,8 @@ class ReadCommandLineTest : public ::testing::Test {
 
   std::wstring previousFolder_;
   std::wstring tempFolder_;  // with its trailing backslash; the parent of folder_
-  std::wstring folder_;
+  harnex_test::ScratchFolder scratch_;
+  std::wstring folder_ = scratch_.Path();
 };
 
 TEST_F(ReadCommandLineTest, SwitchesOptionsArgumentsAndLogLines) {

@@ -44,16 +44,22 @@ uint32_t EnumerateResources(HMODULE module, Catalogue& catalogue) {
   return 0;
 }
 
+bool LockItemResource(const CResource& item, LockedResource& locked) {
+  HRSRC found = ::FindResourceW(item.m_hModule, MAKEINTRESOURCEW(item.m_nId), item.m_strType.c_str());
+  if (found == nullptr) return false;
+  locked.loaded.reset(::LoadResource(item.m_hModule, found));
+  if (!locked.loaded) return false;
+  locked.bytes = ::LockResource(locked.loaded.get());
+  if (locked.bytes == nullptr) return false;
+  locked.size = ::SizeofResource(item.m_hModule, found);
+  return true;
+}
+
 uint32_t LoadIndexText(const CResource& item, std::wstring& text) {
   text.clear();
-  HRSRC found = ::FindResourceW(item.m_hModule, MAKEINTRESOURCEW(item.m_nId), item.m_strType.c_str());
-  if (found == nullptr) return kFail;
-  harnex::UniqueResource loaded(::LoadResource(item.m_hModule, found));
-  if (!loaded) return kFail;
-  const void* bytes = ::LockResource(loaded.get());
-  if (bytes == nullptr) return kFail;
-  DWORD size = ::SizeofResource(item.m_hModule, found);
-  text = harnex::FromThreadAnsi(static_cast<const char*>(bytes), size);
+  LockedResource index;
+  if (!LockItemResource(item, index)) return kFail;
+  text = harnex::FromThreadAnsi(static_cast<const char*>(index.bytes), index.size);
   return 0;
 }
 

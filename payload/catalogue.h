@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "framework/handle.h"
+
 class CResource {
  public:
   uint32_t m_nId = 0;
@@ -35,6 +37,16 @@ constexpr uint32_t kPayloadIndexId = 101;
 // catalogue ends up in descending id order), logging each. 0, or 0x80004005 when the module's
 // TOOLKIT resources cannot be enumerated. Not reentrant.
 uint32_t EnumerateResources(HMODULE module, Catalogue& catalogue);
+
+// An item's resource held loaded: its bytes straight from the module's memory, never copied.
+struct LockedResource {
+  harnex::UniqueResource loaded;
+  const void* bytes = nullptr;
+  DWORD size = 0;
+};
+
+// Finds, loads and locks the item's resource; false when any of the three fails.
+bool LockItemResource(const CResource& item, LockedResource& locked);
 
 // The item's resource read as 8-bit text in the thread's ANSI code page. 0, or 0x80004005 when the
 // resource cannot be found, loaded or locked.

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "cmdline/log_for_test.h"
-#include "payload/scratch_folder_for_test.h"
+#include "framework/scratch_folder_for_test.h"
 #include "payload/work_folder.h"
 
 namespace {
 
-using payload_test::Exists;
-using payload_test::ReadBytes;
-using payload_test::ScratchFolder;
-using payload_test::WriteBytes;
+using harnex_test::Exists;
+using harnex_test::ReadBytes;
+using harnex_test::ScratchFolder;
+using harnex_test::WriteBytes;
 
 void PutMarker(std::vector<uint8_t>& bytes, size_t at) { std::memcpy(bytes.data() + at, "MRDC", 4); }
 

@@ -27,13 +27,9 @@ DWORD WriteInPieces(HANDLE file, const void* bytes, DWORD length, DWORD maxPiece
 }
 
 uint32_t ExtractFile(const CResource& item) {
-  HRSRC found = ::FindResourceW(item.m_hModule, MAKEINTRESOURCEW(item.m_nId), item.m_strType.c_str());
-  if (found == nullptr) return kFail;
-  harnex::UniqueResource loaded(::LoadResource(item.m_hModule, found));
-  if (!loaded) return kFail;
-  const void* bytes = ::LockResource(loaded.get());
-  if (bytes == nullptr) return kFail;
-  DWORD length = ::SizeofResource(item.m_hModule, found);
+  LockedResource resource;
+  if (!LockItemResource(item, resource)) return kFail;
+  const DWORD length = resource.size;
 
   std::wstring path;
   if (!GetItemPath(item, path)) return kFail;
@@ -46,7 +42,7 @@ uint32_t ExtractFile(const CResource& item) {
   harnex::UniqueFile file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return kFail;
-  if (WriteInPieces(file.get(), bytes, length) != length) return kFail;
+  if (WriteInPieces(file.get(), resource.bytes, length) != length) return kFail;
   return static_cast<int64_t>(length) == item.m_nSize ? 0 : kSizeMismatch;
 }
 

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "cmdline/log_for_test.h"
-#include "payload/scratch_folder_for_test.h"
+#include "framework/scratch_folder_for_test.h"
 #include "payload/work_folder.h"
 
 namespace {
 
-using payload_test::Exists;
-using payload_test::ListNames;
-using payload_test::ReadBytes;
-using payload_test::ScratchFolder;
-using payload_test::WriteBytes;
+using harnex_test::Exists;
+using harnex_test::ListNames;
+using harnex_test::ReadBytes;
+using harnex_test::ScratchFolder;
+using harnex_test::WriteBytes;
 
 constexpr uint32_t kFail = 0x80004005;
 constexpr uint32_t kSizeMismatch = 0x80040167;

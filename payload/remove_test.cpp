@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "cmdline/log_for_test.h"
-#include "payload/scratch_folder_for_test.h"
+#include "framework/scratch_folder_for_test.h"
 #include "payload/work_folder.h"
 
 namespace {
 
-using payload_test::Exists;
-using payload_test::IsFolder;
-using payload_test::ScratchFolder;
-using payload_test::WriteBytes;
+using harnex_test::Exists;
+using harnex_test::IsFolder;
+using harnex_test::ScratchFolder;
+using harnex_test::WriteBytes;
 
 TEST(SweepDecision, EachEntryByItsAttributesAndLength) {
   constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "cmdline/log_for_test.h"
-#include "payload/scratch_folder_for_test.h"
+#include "framework/scratch_folder_for_test.h"
 
 namespace {
 
-using payload_test::Exists;
-using payload_test::IsFolder;
-using payload_test::ListNames;
-using payload_test::ScratchFolder;
+using harnex_test::Exists;
+using harnex_test::IsFolder;
+using harnex_test::ListNames;
+using harnex_test::ScratchFolder;
 
 constexpr uint32_t kFail = 0x80004005;
 

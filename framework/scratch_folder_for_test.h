@@ -9,7 +9,7 @@
 
 #include "framework/handle.h"
 
-namespace payload_test {
+namespace harnex_test {
 
 // Removes `path` and everything below it, without following links; long paths allowed.
 inline void RemoveTree(const std::wstring& path) {
@@ -97,4 +97,4 @@ inline std::vector<std::wstring> ListNames(const std::wstring& folder) {
   return names;
 }
 
-}  // namespace payload_test
+}  // namespace harnex_test
