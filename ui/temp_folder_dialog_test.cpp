@@ -11,6 +11,7 @@ namespace {
 // Plays the user from another thread: waits for the prompt to be visible, records what it shows,
 // types `typed` and presses `button`.
 struct User {
+  DWORD dialogThread = 0;  // the thread that runs the prompt: its dialog is the one to answer
   std::wstring typed;
   int button = IDOK;
   std::wstring title;
@@ -20,13 +21,21 @@ struct User {
   bool found = false;
 };
 
+// The visible dialog of one thread; other test processes may show prompts of the same title.
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (std::wstring(className) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 DWORD WINAPI PlayUser(LPVOID parameter) {
   auto& user = *static_cast<User*>(parameter);
   HWND dialog = nullptr;
   for (int i = 0; i < 500 && dialog == nullptr; ++i) {
-    HWND candidate = FindWindowW(L"#32770", L"Pallador");
-    if (candidate != nullptr && IsWindowVisible(candidate)) dialog = candidate;
-    else Sleep(20);
+    EnumThreadWindows(user.dialogThread, FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) Sleep(20);
   }
   if (dialog == nullptr) return 1;
   user.found = true;
@@ -48,6 +57,7 @@ DWORD WINAPI PlayUser(LPVOID parameter) {
 }
 
 INT_PTR RunPrompt(User& user, CTempFolderDialog& dialog) {
+  user.dialogThread = GetCurrentThreadId();
   HANDLE thread = CreateThread(nullptr, 0, PlayUser, &user, 0, nullptr);
   INT_PTR result = dialog.DoModal();
   WaitForSingleObject(thread, 15000);
