@@ -59,6 +59,23 @@ struct Scenario {
   }
 };
 
+// A tmpfs mounted for one test (root can mount, here and in CI), unmounted at the end.
+class TmpfsMount {
+ public:
+  TmpfsMount(const fs::path& where, const std::string& options) : where_(where) {
+    fs::create_directories(where);
+    mounted_ = RunHost({"mount", "-t", "tmpfs", "-o", options, "tmpfs", where.string()}) == 0;
+  }
+  ~TmpfsMount() {
+    if (mounted_) RunHost({"umount", where_.string()});
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  fs::path where_;
+  bool mounted_ = false;
+};
+
 std::string FileOfSize(const fs::path& path, size_t size, char fill) {
   std::string bytes(size, fill);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(fill + i % 7);
@@ -243,23 +260,6 @@ TEST(PayloadE2E, EscapingIndexNameFailsItsItemAndWritesNothingOutside) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Extract File ..\\evil.txt 80004005"), lines.end());
 }
 
-// A tmpfs mounted for one test (root can mount, here and in CI), unmounted at the end.
-class TmpfsMount {
- public:
-  TmpfsMount(const fs::path& where, const std::string& options) : where_(where) {
-    fs::create_directories(where);
-    mounted_ = RunHost({"mount", "-t", "tmpfs", "-o", options, "tmpfs", where.string()}) == 0;
-  }
-  ~TmpfsMount() {
-    if (mounted_) RunHost({"umount", where_.string()});
-  }
-  bool mounted() const { return mounted_; }
-
- private:
-  fs::path where_;
-  bool mounted_ = false;
-};
-
 TEST(PayloadE2E, UnwritableBaseFolderEndsASilentRunWithoutPrompting) {
   Scenario run;
   FileOfSize(run.dir.path() / "a.txt", 5, 'a');
@@ -276,6 +276,46 @@ TEST(PayloadE2E, UnwritableBaseFolderEndsASilentRunWithoutPrompting) {
   EXPECT_TRUE(LinesMatch(std::vector<std::string>(worker + 3, lines.end()),
                          {"Not Prompting the user as silent installation",
                           "Contact Technical Support. Incorrect Pallador build.", "Ended {n}"}));
+}
+
+TEST(PayloadE2E, InteractiveRunAsksForAnotherFolderAndUsesItExactly) {
+  Scenario run;
+  FileOfSize(run.dir.path() / "a.txt", 5, 'a');
+  ASSERT_TRUE(Pack(run.exe, {"--item", (run.dir.path() / "a.txt").string()}));
+  TmpfsMount readOnly(run.base, "ro,size=1m");
+  ASSERT_TRUE(readOnly.mounted());
+  fs::path other = run.dir.path() / "other";
+  // Without /IAgreeToTheEULA the run asks; the runner plays the user and types another folder.
+  RunResult result = RunProgram(run.exe, "/dontrun /keep temp " + WindowsPath(run.base) + " log " + WindowsPath(run.log),
+                                {"--answer-prompt", WindowsPath(other)});
+  ASSERT_TRUE(result.ran) << result.output;
+  EXPECT_NE(result.output.find("runner: prompt 'Pallador' showed '" + WindowsPath(run.base) + "'"), std::string::npos)
+      << result.output;
+  EXPECT_EQ(result.exitCode, 0u);
+  std::vector<std::string> entries = EntriesIn(other);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_TRUE(std::regex_match(entries[0], kGuidName)) << entries[0];
+  EXPECT_EQ(FilesUnder(other / entries[0]), std::vector<std::string>{"a.txt"});
+}
+
+TEST(PayloadE2E, CancelledPromptEndsTheRunWithItsMessage) {
+  Scenario run;
+  FileOfSize(run.dir.path() / "a.txt", 5, 'a');
+  ASSERT_TRUE(Pack(run.exe, {"--item", (run.dir.path() / "a.txt").string()}));
+  TmpfsMount readOnly(run.base, "ro,size=1m");
+  ASSERT_TRUE(readOnly.mounted());
+  RunResult result = RunProgram(run.exe, "/dontrun temp " + WindowsPath(run.base) + " log " + WindowsPath(run.log),
+                                {"--cancel-prompt"});
+  ASSERT_TRUE(result.ran) << result.output;
+  EXPECT_EQ(result.exitCode, kPayloadFailure);
+  EXPECT_NE(result.output.find("runner: message 'Pallador' showed 'Contact Technical Support. Incorrect Pallador build.'"),
+            std::string::npos)
+      << result.output;
+  // An interactive run shows the message instead of logging it.
+  std::vector<std::string> lines = LogFileLines(run.log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(LinesMatch({lines.back()}, {"Ended {n}"}));
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "Contact Technical Support. Incorrect Pallador build."), lines.end());
 }
 
 TEST(PayloadE2E, DiskFullDuringExtractionFailsAndLeavesNothing) {

@@ -1,14 +1,16 @@
 // Windows-side runner for the end-to-end tests: starts a program with an exact raw command line,
 // waits for it and prints its full 32-bit exit code (a Linux shell sees only the low 8 bits).
 //
-//   harnex-run.exe [--hold-exclusive PATH] [--post-quit] PROGRAM
+//   harnex-run.exe [--hold-exclusive PATH] [--post-quit] [--answer-prompt TEXT | --cancel-prompt] PROGRAM
 //
 // The raw arguments come from the environment variable HARNEX_RUN_ARGS, passed on unchanged after
 // the quoted program path. With --hold-exclusive the runner holds PATH open without sharing until
 // the program starts its first thread of its own (its worker); with --post-quit it then posts a
 // quit message to the program's main thread and keeps the worker suspended for a while, reporting
 // whether the program stayed alive. Both use the debugging interface, which stops the whole
-// program at each event, so the moments are exact.
+// program at each event, so the moments are exact. With --answer-prompt or --cancel-prompt the
+// runner plays the user: it answers the program's drive prompt (types TEXT and presses OK, or
+// presses Cancel) and acknowledges its message boxes, printing what each one showed.
 #include <windows.h>
 
 #include <string>
@@ -37,8 +39,62 @@ void PrintF(const wchar_t* format, ...) {
 struct Options {
   std::wstring holdPath;
   bool postQuit = false;
+  bool playUser = false;
+  bool cancelPrompt = false;
+  std::wstring promptAnswer;
   std::wstring program;
 };
+
+constexpr int kDrivePromptEdit = 1005;
+
+struct DialogSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindProcessDialog(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<DialogSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (owner != search.processId || !IsWindowVisible(window) || std::wstring(className) != L"#32770") return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+// GetWindowTextW does not ask a control of another process for its text: WM_GETTEXT does.
+std::wstring TextOf(HWND window) {
+  wchar_t text[2048] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+  return text;
+}
+
+// Answers one visible dialog of the process, if there is one; true when it answered.
+bool AnswerDialog(const Options& options, DWORD processId) {
+  DialogSearch search = {processId, nullptr};
+  EnumWindows(FindProcessDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return false;
+  HWND dialog = search.found;
+  HWND edit = GetDlgItem(dialog, kDrivePromptEdit);
+  if (edit != nullptr) {
+    PrintF(L"runner: prompt '%ls' showed '%ls'\n", TextOf(dialog).c_str(), TextOf(edit).c_str());
+    if (!options.cancelPrompt) {
+      SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.promptAnswer.c_str()), SMTO_ABORTIFHUNG,
+                          5000, nullptr);
+    }
+    PostMessageW(GetDlgItem(dialog, options.cancelPrompt ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+  } else {
+    // A message box keeps its text in a static control with id 0xFFFF.
+    PrintF(L"runner: message '%ls' showed '%ls'\n", TextOf(dialog).c_str(), TextOf(GetDlgItem(dialog, 0xFFFF)).c_str());
+    HWND ok = GetDlgItem(dialog, IDOK);
+    PostMessageW(ok != nullptr ? ok : GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  }
+  // Wait until the answered dialog is gone before looking again.
+  for (int i = 0; i < 200 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(25);
+  return true;
+}
 
 DWORD ImageSize(HANDLE process, const BYTE* base) {
   IMAGE_DOS_HEADER dos = {};
@@ -130,7 +186,7 @@ bool RunDebugged(const Options& options, std::wstring& commandLine, DWORD& exitC
   return true;
 }
 
-bool RunPlain(std::wstring& commandLine, DWORD& exitCode) {
+bool RunPlain(const Options& options, std::wstring& commandLine, DWORD& exitCode) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
@@ -138,7 +194,12 @@ bool RunPlain(std::wstring& commandLine, DWORD& exitCode) {
     PrintF(L"runner: cannot start (%lu)\n", GetLastError());
     return false;
   }
-  WaitForSingleObject(info.hProcess, INFINITE);
+  if (options.playUser) {
+    // The user looks at the screen now and then until the program has ended.
+    while (WaitForSingleObject(info.hProcess, 50) == WAIT_TIMEOUT) AnswerDialog(options, info.dwProcessId);
+  } else {
+    WaitForSingleObject(info.hProcess, INFINITE);
+  }
   GetExitCodeProcess(info.hProcess, &exitCode);
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
@@ -155,6 +216,12 @@ int wmain(int argc, wchar_t** argv) {
       options.holdPath = argv[++i];
     } else if (arg == L"--post-quit") {
       options.postQuit = true;
+    } else if (arg == L"--answer-prompt" && i + 1 < argc) {
+      options.playUser = true;
+      options.promptAnswer = argv[++i];
+    } else if (arg == L"--cancel-prompt") {
+      options.playUser = true;
+      options.cancelPrompt = true;
     } else if (options.program.empty()) {
       options.program = arg;
     } else {
@@ -163,7 +230,8 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   if (options.program.empty()) {
-    Print(L"usage: harnex-run.exe [--hold-exclusive PATH] [--post-quit] PROGRAM (arguments in HARNEX_RUN_ARGS)\n");
+    Print(L"usage: harnex-run.exe [--hold-exclusive PATH] [--post-quit] [--answer-prompt TEXT | --cancel-prompt] "
+          L"PROGRAM (arguments in HARNEX_RUN_ARGS)\n");
     return 2;
   }
   std::wstring commandLine = L"\"" + options.program + L"\"";
@@ -178,7 +246,7 @@ int wmain(int argc, wchar_t** argv) {
 
   DWORD exitCode = 0;
   bool debugged = !options.holdPath.empty() || options.postQuit;
-  bool ran = debugged ? RunDebugged(options, commandLine, exitCode) : RunPlain(commandLine, exitCode);
+  bool ran = debugged ? RunDebugged(options, commandLine, exitCode) : RunPlain(options, commandLine, exitCode);
   if (!ran) return 2;
   PrintF(L"exit code: 0x%08lX\n", exitCode);
   return 0;
