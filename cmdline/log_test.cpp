@@ -31,17 +31,6 @@ class LogTest : public ::testing::Test {
 
   static void Open(const std::wstring& path) { OpenLog(Ansi(path).c_str()); }
 
-  // The raw bytes of a file; "<missing>" when it cannot be read.
-  static std::string Contents(const std::wstring& path) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) return "<missing>";
-    std::string bytes;
-    char buffer[512];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-    fclose(file);
-    return bytes;
-  }
 
   static void Append(const std::wstring& path, const char* bytes) {
     FILE* file = _wfopen(path.c_str(), L"ab");
@@ -66,7 +55,7 @@ TEST_F(LogTest, PendingTextIsWrittenFirstOnOpen) {
   LogText(L"three\n");
   CloseLog();
   EXPECT_FALSE(IsLogOpen());
-  EXPECT_EQ(Contents(PathOf(L"run.log")), "one\r\ntwo 2 x\r\nthree\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(PathOf(L"run.log")), "one\r\ntwo 2 x\r\nthree\r\n");
 }
 
 TEST_F(LogTest, OpenThatFailsLeavesTextPending) {
@@ -80,12 +69,12 @@ TEST_F(LogTest, OpenThatFailsLeavesTextPending) {
   EXPECT_FALSE(IsLogOpen());
   LogText(L"later\n");
   EXPECT_EQ(PendingLogTextForTest(), L"early\nlater\n");
-  EXPECT_EQ(Contents(PathOf(L"missing\\run.log")), "<missing>");
+  EXPECT_EQ(harnex_test::ReadBytes(PathOf(L"missing\\run.log")), "<missing>");
 
   // Everything pending reaches the first file that does open.
   Open(PathOf(L"run.log"));
   CloseLog();
-  EXPECT_EQ(Contents(PathOf(L"run.log")), "early\r\nlater\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(PathOf(L"run.log")), "early\r\nlater\r\n");
 }
 
 TEST_F(LogTest, ReopenAppendsAndLeavesPendingTextAlone) {
@@ -101,7 +90,7 @@ TEST_F(LogTest, ReopenAppendsAndLeavesPendingTextAlone) {
   ReopenLog();  // already open: nothing changes
   LogText(L"after\n");
   CloseLog();
-  EXPECT_EQ(Contents(path), "before\r\nfront end\r\nafter\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(path), "before\r\nfront end\r\nafter\r\n");
   EXPECT_EQ(PendingLogTextForTest(), L"while closed\n");
 }
 
@@ -120,7 +109,7 @@ TEST_F(LogTest, ReopenUsesThePathOfTheLastOpenEvenWhenItFailed) {
   Open(PathOf(L"missing\\bad.log"));
   ReopenLog();
   EXPECT_FALSE(IsLogOpen());
-  EXPECT_EQ(Contents(good), "a\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(good), "a\r\n");
 }
 
 TEST_F(LogTest, OpenOnAnOpenLogClosesItAndTruncates) {
@@ -133,8 +122,8 @@ TEST_F(LogTest, OpenOnAnOpenLogClosesItAndTruncates) {
   Open(first);  // truncates: nothing is pending, the earlier text is gone
   LogText(L"three\n");
   CloseLog();
-  EXPECT_EQ(Contents(first), "three\r\n");
-  EXPECT_EQ(Contents(second), "two\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(first), "three\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(second), "two\r\n");
 }
 
 TEST_F(LogTest, TextModeAndCodePageConversion) {
@@ -155,11 +144,11 @@ TEST_F(LogTest, TextModeAndCodePageConversion) {
     Open(path);
     LogText(c.text);
     CloseLog();
-    EXPECT_EQ(Contents(path), c.bytes) << "open: " << c.bytes;
+    EXPECT_EQ(harnex_test::ReadBytes(path), c.bytes) << "open: " << c.bytes;
     LogText(c.text);
     Open(path);
     CloseLog();
-    EXPECT_EQ(Contents(path), c.bytes) << "pending: " << c.bytes;
+    EXPECT_EQ(harnex_test::ReadBytes(path), c.bytes) << "pending: " << c.bytes;
   }
 }
 
@@ -179,7 +168,7 @@ TEST_F(LogTest, ConvertsWithTheCallingThreadsCodePage) {
   LogText(L"\u0416\n");
   CloseLog();
   ::SetThreadLocale(previous);
-  EXPECT_EQ(Contents(path), "\xC6\r\n");
+  EXPECT_EQ(harnex_test::ReadBytes(path), "\xC6\r\n");
 }
 
 TEST_F(LogTest, OpenLogHoldsTheFileWithoutSharing) {

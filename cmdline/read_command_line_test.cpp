@@ -40,18 +40,6 @@ class ReadCommandLineTest : public ::testing::Test {
     return text;
   }
 
-  static bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-  static std::string Contents(const std::wstring& path) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) return "<missing>";
-    std::string bytes;
-    char buffer[512];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
-    fclose(file);
-    return bytes;
-  }
 
   std::wstring previousFolder_;
   std::wstring tempFolder_;  // with its trailing backslash; the parent of folder_
@@ -182,7 +170,7 @@ TEST_F(ReadCommandLineTest, OpensTheLogOnceAndKeepsItOpenOnTheSecondReading) {
   CloseLog();
   const std::string path = "\\run.log";
   std::string folder(folder_.begin(), folder_.end());  // the test folder's name is plain ASCII
-  EXPECT_EQ(Contents(folder_ + L"\\run.log"),
+  EXPECT_EQ(harnex_test::ReadBytes(folder_ + L"\\run.log"),
             "early\r\n"
             "Command line params /IAgreeToTheEULA /log \"" + folder + path + "\" OV_I=\"\" \r\n"
             "Temp folder 'C:'\r\n"
@@ -213,11 +201,11 @@ TEST_F(ReadCommandLineTest, OpensTheLogOnlyAtAnExactLogPath) {
     EXPECT_EQ(IsLogOpen(), c.opened != nullptr) << c.commandLine;
     CloseLog();
     if (c.opened != nullptr) {
-      EXPECT_TRUE(Exists(folder_ + L"\\" + c.opened)) << c.commandLine;
+      EXPECT_TRUE(harnex_test::Exists(folder_ + L"\\" + c.opened)) << c.commandLine;
       ::DeleteFileW((folder_ + L"\\" + c.opened).c_str());
     }
-    EXPECT_FALSE(Exists(folder_ + L"\\A.log")) << c.commandLine;
-    EXPECT_FALSE(Exists(folder_ + L"\\x.log")) << c.commandLine;
+    EXPECT_FALSE(harnex_test::Exists(folder_ + L"\\A.log")) << c.commandLine;
+    EXPECT_FALSE(harnex_test::Exists(folder_ + L"\\x.log")) << c.commandLine;
   }
 }
 

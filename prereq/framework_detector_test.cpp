@@ -158,7 +158,7 @@ TEST(FrameworkDetector, ProbesEachFlavour) {
          Add35(r, L"3.5.30729.01", 1);
        },
        {{true, 2}, {true, 2}, {true, 1}, kAbsent, kAbsent, kAbsent, kAbsent}},
-      {"a five-part 3.5 version",
+      {"a 3.5 version with five pieces",
        [](Registry& r) {
          Add20(r, 2);
          Add35(r, L"3.5.30729.4926.1", 1);

@@ -156,6 +156,22 @@ std::vector<std::string> LogLines(const std::string& bytes) {
   return lines;
 }
 
+const std::vector<std::string>& FrameworkSettingLines() {
+  static const std::vector<std::string> lines = {".NET 2.0 0",       ".NET 3.0 0",       ".NET 3.5 0",
+                                                 ".NET 4.0 Client 0", ".NET 4.0 Full 0",  ".NET 4.5 Client ",
+                                                 ".NET 4.5 Full "};
+  return lines;
+}
+
+const std::vector<std::string>& FrameworkOkLines() {
+  static const std::vector<std::string> lines = [] {
+    std::vector<std::string> all = FrameworkSettingLines();
+    all.insert(all.end(), {".NET 4.0 Client Detected SP 5", ".NET Version OK"});
+    return all;
+  }();
+  return lines;
+}
+
 std::vector<std::string> LogFileLines(const fs::path& path) { return LogLines(ReadFileBytes(path)); }
 
 std::vector<std::string> FilesUnder(const fs::path& folder) {

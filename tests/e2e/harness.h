@@ -61,6 +61,11 @@ std::vector<std::string> LogLines(const std::string& bytes);
 // decimal number, {guid} for a GUID in braces and {*} for any text.
 ::testing::AssertionResult LinesMatch(const std::vector<std::string>& actual, const std::vector<std::string>& expected);
 
+// The lines a run on the test prefix (which declares .NET 4.5) writes for the .NET check.
+const std::vector<std::string>& FrameworkOkLines();
+// The seven setting lines of that check, as this build's settings write them.
+const std::vector<std::string>& FrameworkSettingLines();
+
 // The lines of a log file, split at CR LF.
 std::vector<std::string> LogFileLines(const fs::path& path);
 

@@ -30,19 +30,13 @@ TempDir* StartupE2E::folder_ = nullptr;
 // 4.5, with `params` the front end's argument string before the program name. The work folder is
 // made on the system drive and removed.
 std::vector<std::string> PlainRunLog(const std::string& params) {
-  return {
+  std::vector<std::string> lines = {
       "Command line params " + params + "OV_I=\"\" ",
       "Temp folder 'C:'",
       "Started {n}",
-      ".NET 2.0 0",
-      ".NET 3.0 0",
-      ".NET 3.5 0",
-      ".NET 4.0 Client 0",
-      ".NET 4.0 Full 0",
-      ".NET 4.5 Client ",
-      ".NET 4.5 Full ",
-      ".NET 4.0 Client Detected SP 5",
-      ".NET Version OK",
+  };
+  lines.insert(lines.end(), FrameworkOkLines().begin(), FrameworkOkLines().end());
+  lines.insert(lines.end(), {
       "Run Embedded Resources ",
       "Command line params " + params + "OV_I=\"Mini\" ",
       "Temp folder 'C:'",
@@ -59,7 +53,8 @@ std::vector<std::string> PlainRunLog(const std::string& params) {
       "Deletion Folder of 'C:\\{guid}'",
       "Remove Folder 'C:\\{guid}'",
       "Ended {n}",
-  };
+  });
+  return lines;
 }
 
 TEST_F(StartupE2E, SilentRunLogsItsStepsWithCrLf) {
