@@ -157,6 +157,17 @@ std::vector<MappedRange> MappedRanges(const PeImage& image) {
   return ranges;
 }
 
+// Where the resource section's data starts in the file: the first aligned offset at or after
+// `after`. With page-sized section alignment the offset is page-aligned too, so that a loader can
+// map the section straight from the file; Wine maps only page-aligned sections and otherwise
+// reads the whole section (the payload) into private memory before the program starts.
+uint64_t SectionFileOffset(const PeImage& image, uint64_t after) {
+  constexpr uint64_t kPage = 0x1000;
+  uint64_t alignment = image.fileAlignment;
+  if (image.sectionAlignment >= kPage && alignment < kPage) alignment = kPage;
+  return AlignUp(after, alignment);
+}
+
 uint32_t PlaceResourceSection(const PeImage& image, SectionPlacement* placement, std::string* error) {
   *placement = SectionPlacement();
   const size_t count = image.sections.size();
@@ -182,7 +193,7 @@ uint32_t PlaceResourceSection(const PeImage& image, SectionPlacement* placement,
       placement->replace = true;
       placement->index = resource;
       placement->rva = section.virtualAddress;
-      placement->fileOffset = section.pointerToRawData;
+      placement->fileOffset = static_cast<uint32_t>(SectionFileOffset(image, section.pointerToRawData));
       placement->keptStubBytes = section.pointerToRawData;
       return 0;
     }
@@ -203,7 +214,7 @@ uint32_t PlaceResourceSection(const PeImage& image, SectionPlacement* placement,
   uint64_t imageEnd = image.sizeOfImage;
   for (const SectionHeader& section : image.sections) imageEnd = std::max(imageEnd, SectionEnd(section));
   const uint64_t rva = AlignUp(imageEnd, image.sectionAlignment);
-  const uint64_t fileOffset = AlignUp(image.sectionDataEnd, image.fileAlignment);
+  const uint64_t fileOffset = SectionFileOffset(image, image.sectionDataEnd);
   if (rva > 0xFFFFFFFFu || fileOffset > 0xFFFFFFFFu) {
     *error = "the stub is too large to take one more section";
     return kPackTooLarge;

@@ -132,15 +132,19 @@ TEST(PeImage, ReplacesALastResourceSectionAndAppendsOtherwise) {
     uint32_t fileOffset;
     uint64_t kept;
   } cases[] = {
-      {"last section", kRsrcLast, 0x2000, true, 1, 0x2000, 0xA00, 0xA00},
+      // The new section's data always starts on a page boundary, like its address, whatever the
+      // file alignment (0x200 here) would allow.
+      {"last section", kRsrcLast, 0x2000, true, 1, 0x2000, 0x1000, 0xA00},
       {"relocations follow", kRsrcThenReloc, 0x2000, false, 3, 0x4000, 0x1000, 0x1000},
-      {"no resources", {{".text", 0x1000, 0x800, 0x200, 0x800}}, 0, false, 1, 0x2000, 0xA00, 0xA00},
+      {"no resources", {{".text", 0x1000, 0x800, 0x200, 0x800}}, 0, false, 1, 0x2000, 0x1000, 0xA00},
       {"last but not named .rsrc",
-       {{".text", 0x1000, 0x800, 0x200, 0x800}, {".data", 0x2000, 0x300, 0xA00, 0x400}}, 0x2000, false, 2, 0x3000, 0xE00, 0xE00},
+       {{".text", 0x1000, 0x800, 0x200, 0x800}, {".data", 0x2000, 0x300, 0xA00, 0x400}}, 0x2000, false, 2, 0x3000, 0x1000, 0xE00},
       {"resources inside a section",
-       {{".text", 0x1000, 0x800, 0x200, 0x800}, {".rsrc", 0x2000, 0x300, 0xA00, 0x400}}, 0x2100, false, 2, 0x3000, 0xE00, 0xE00},
+       {{".text", 0x1000, 0x800, 0x200, 0x800}, {".rsrc", 0x2000, 0x300, 0xA00, 0x400}}, 0x2100, false, 2, 0x3000, 0x1000, 0xE00},
       {"last in the file but not by address",
-       {{".rsrc", 0x2000, 0x300, 0xA00, 0x400}, {".bss", 0x3000, 0x800, 0, 0}}, 0x2000, false, 2, 0x4000, 0xE00, 0xE00},
+       {{".rsrc", 0x2000, 0x300, 0xA00, 0x400}, {".bss", 0x3000, 0x800, 0, 0}}, 0x2000, false, 2, 0x4000, 0x1000, 0xE00},
+      {"data ending past a page boundary",
+       {{".text", 0x1000, 0x800, 0x200, 0x800}, {".data", 0x2000, 0x1000, 0xA00, 0xA00}}, 0, false, 2, 0x3000, 0x2000, 0x1400},
   };
   for (const Case& c : cases) {
     PeImage image;
@@ -222,10 +226,11 @@ TEST(PeImage, PlanMovesTheSymbolTableBehindTheNewSection) {
   EXPECT_EQ(image.symbolTableSize, 2u * 18 + 8);
   ASSERT_EQ(PlaceResourceSection(image, &placement, &error), 0u);
   ASSERT_EQ(PlanOutput(image, placement, 0x500, 0, &layout, &error), 0u);
-  EXPECT_EQ(layout.symbolTableOffset, 0xA00u + 0x600);
+  // The new section starts on the next page (0x1000) and takes 0x600 bytes of file alignment.
+  EXPECT_EQ(layout.symbolTableOffset, 0x1000u + 0x600);
   EXPECT_EQ(layout.symbolTableSize, 44u);
-  EXPECT_EQ(GetU32(layout.headers.data() + kPe + 12), 0x1000u);
-  EXPECT_EQ(layout.fileSize, 0x1000u + 44);
+  EXPECT_EQ(GetU32(layout.headers.data() + kPe + 12), 0x1600u);
+  EXPECT_EQ(layout.fileSize, 0x1600u + 44);
 
   // A string table that runs past the end of the file: the symbols are dropped.
   PutU32(&bytes[0xE00 + 36], 9);
