@@ -26,6 +26,8 @@ DWORD WriteInPieces(HANDLE file, const void* bytes, DWORD length, DWORD maxPiece
   return total;
 }
 
+DWORD WritePieceFor(DWORD length) { return length <= kMaxWritePiece ? kMaxWritePiece : kLargeItemWritePiece; }
+
 uint32_t ExtractFile(const CResource& item) {
   LockedResource resource;
   if (!LockItemResource(item, resource)) return kFail;
@@ -42,7 +44,7 @@ uint32_t ExtractFile(const CResource& item) {
   harnex::UniqueFile file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return kFail;
-  if (WriteInPieces(file.get(), resource.bytes, length) != length) return kFail;
+  if (WriteInPieces(file.get(), resource.bytes, length, WritePieceFor(length)) != length) return kFail;
   return static_cast<int64_t>(length) == item.m_nSize ? 0 : kSizeMismatch;
 }
 

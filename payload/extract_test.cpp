@@ -208,6 +208,20 @@ TEST_F(WriteInPiecesTest, PiecesAddUpToTheWholeInOrder) {
   }
 }
 
+TEST(WritePieceFor, ItemsUpTo8MBInOneWriteLargerOnesInPiecesOfAtMost8MB) {
+  struct Case {
+    DWORD length;
+    bool oneWrite;
+  } cases[] = {{0, true}, {1, true}, {kMaxWritePiece - 1, true}, {kMaxWritePiece, true},
+               {kMaxWritePiece + 1, false}, {256u << 20, false}, {0xFFFFFFFFu, false}};
+  for (const Case& c : cases) {
+    DWORD piece = WritePieceFor(c.length);
+    EXPECT_EQ(piece >= c.length, c.oneWrite) << c.length;
+    EXPECT_GT(piece, 0u) << c.length;
+    EXPECT_LE(piece, kMaxWritePiece) << c.length;
+  }
+}
+
 TEST_F(WriteInPiecesTest, AFailedWriteStopsAndCountsNothingMore) {
   std::wstring path = scratch_ / L"read-only-handle.bin";
   harnex::UniqueFile file = Create(path, GENERIC_READ);
