@@ -10,6 +10,7 @@
 #include "app/wait_for_worker.h"
 #include "cmdline/log.h"
 #include "cmdline/read_command_line.h"
+#include "framework/handle.h"
 #include "framework/strings.h"
 #include "prereq/host_checks.h"
 #include "res/resource.h"
@@ -66,17 +67,27 @@ uint32_t CHarnexInstallerApp::RunStartupSequence() {
   return code;
 }
 
+namespace {
+
+// The calling thread's last error as a failure code, or kUnexpectedFailure when there is none.
+uint32_t LastErrorCode() {
+  DWORD error = ::GetLastError();
+  return error != 0 ? error : kUnexpectedFailure;
+}
+
+}  // namespace
+
 uint32_t CHarnexInstallerApp::StartWorker() {
   // Without both events or the thread the wait could never end: report the system's reason.
   m_hFinishedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (m_hFinishedEvent == nullptr) return ::GetLastError() != 0 ? ::GetLastError() : kUnexpectedFailure;
+  if (m_hFinishedEvent == nullptr) return LastErrorCode();
   m_hStartedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (m_hStartedEvent == nullptr) return ::GetLastError() != 0 ? ::GetLastError() : kUnexpectedFailure;
+  if (m_hStartedEvent == nullptr) return LastErrorCode();
 
-  DWORD threadId = 0;
-  HANDLE thread = ::CreateThread(nullptr, 0, InstallThreadProc, this, 0, &threadId);
-  if (thread == nullptr) return ::GetLastError() != 0 ? ::GetLastError() : kUnexpectedFailure;
-  ::CloseHandle(thread);  // the finished event is the only sign of the thread's end
+  // No handle to the thread is kept: the finished event is the only sign of its end.
+  harnex::UniqueHandle thread(::CreateThread(nullptr, 0, InstallThreadProc, this, 0, nullptr));
+  if (!thread) return LastErrorCode();
+  thread.reset();
 
   ISplash* splash = nullptr;  // the splash screen comes with the user interface
   HANDLE events[2] = {m_hStartedEvent, m_hFinishedEvent};
