@@ -70,19 +70,36 @@ void DeleteFolderTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
+bool ReachesThroughLink(const std::wstring& workFolder, const std::wstring& path,
+                        const std::function<DWORD(const std::wstring&)>& attributesOf) {
+  auto isLink = [&](const std::wstring& folder) {
+    DWORD attributes = attributesOf(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  };
+  if (isLink(workFolder)) return true;
+  for (size_t separator = path.find(L'\\', workFolder.size() + 1); separator != std::wstring::npos;
+       separator = path.find(L'\\', separator + 1)) {
+    if (isLink(path.substr(0, separator))) return true;
+  }
+  return false;
+}
+
 uint32_t RemoveWorkFolder(const Catalogue& catalogue) {
+  // The front end, or anything else, may have replaced a folder on an item's way with a link
+  // while it ran: an item reached through a link is left to the sweep, which removes the link.
+  const std::wstring folder = GetWorkFolder();
+  auto attributesOf = [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); };
   for (const auto& item : catalogue) {
     std::wstring path;
     GetItemPath(*item, path);
     if (path.empty()) continue;
     LogFormat(L"Manual Deletion of '%s'\n", path.c_str());
-    ::DeleteFileW(path.c_str());
+    if (!ReachesThroughLink(folder, path, attributesOf)) ::DeleteFileW(path.c_str());
   }
 
-  std::wstring workFolder = GetWorkFolder();
   ::SetCurrentDirectoryW(L"\\");
-  if (workFolder.empty()) return 0;
-  LogFormat(L"Deletion Folder of '%s'\n", workFolder.c_str());
-  DeleteFolderTree(workFolder);
+  if (folder.empty()) return 0;
+  LogFormat(L"Deletion Folder of '%s'\n", folder.c_str());
+  DeleteFolderTree(folder);
   return 0;
 }

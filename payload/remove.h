@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "payload/catalogue.h"
@@ -25,7 +26,13 @@ enum class EntryAction {
 // the buffer (buffer size less the entry position, terminator included).
 EntryAction DecideEntryAction(DWORD attributes, const std::wstring& name, size_t room);
 
-// Deletes every catalogue item's file, then the whole work folder; logs each step. Does nothing to
+// True when `path`, below `workFolder`, is reached through a link: the work folder itself or a
+// folder between it and the path's last component is a junction or symbolic link (by
+// `attributesOf`, GetFileAttributesW in the program). Such a path may lead anywhere.
+bool ReachesThroughLink(const std::wstring& workFolder, const std::wstring& path,
+                        const std::function<DWORD(const std::wstring&)>& attributesOf);
+
+// Deletes every catalogue item's file (never through a link), then the whole work folder; logs each step. Does nothing to
 // the disk when there is no work folder. Always returns 0.
 uint32_t RemoveWorkFolder(const Catalogue& catalogue);
 

@@ -82,6 +82,32 @@ class DeleteFolderTreeTest : public ::testing::Test {
   ScratchFolder scratch_;
 };
 
+TEST(ReachesThroughLink, AnyLinkedFolderOnTheWayCounts) {
+  const std::wstring work = L"C:\\base\\{W}";
+  struct Case {
+    const wchar_t* path;
+    std::vector<std::wstring> links;  // folders that are links
+    bool expected;
+  } cases[] = {
+      {L"C:\\base\\{W}\\a.txt", {}, false},
+      {L"C:\\base\\{W}\\sub\\deep\\x.txt", {}, false},
+      {L"C:\\base\\{W}\\a.txt", {L"C:\\base\\{W}"}, true},  // the work folder itself
+      {L"C:\\base\\{W}\\sub\\x.txt", {L"C:\\base\\{W}\\sub"}, true},
+      {L"C:\\base\\{W}\\sub\\deep\\x.txt", {L"C:\\base\\{W}\\sub\\deep"}, true},
+      {L"C:\\base\\{W}\\x.txt", {L"C:\\base\\{W}\\x.txt"}, false},  // a file link is deleted as itself
+      {L"C:\\base\\{W}\\x.txt", {L"C:\\base"}, false},  // above the work folder: not the run's business
+      {L"C:\\base\\{W}", {}, false},
+  };
+  for (const Case& c : cases) {
+    auto attributesOf = [&](const std::wstring& path) -> DWORD {
+      for (const std::wstring& link : c.links)
+        if (link == path) return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+      return FILE_ATTRIBUTE_DIRECTORY;
+    };
+    EXPECT_EQ(ReachesThroughLink(work, c.path, attributesOf), c.expected) << c.path;
+  }
+}
+
 TEST_F(DeleteFolderTreeTest, SweepsDepthFirstWithChildFoldersRemovedFirst) {
   std::wstring root = scratch_ / L"tree";
   ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));

@@ -400,6 +400,31 @@ TEST(PayloadE2E, RemovalNeverFollowsALinkOutOfTheWorkFolder) {
   for (const std::string& line : lines) EXPECT_EQ(line.find(link + "\\"), std::string::npos) << line;
 }
 
+TEST(PayloadE2E, ItemsAreNeverDeletedThroughALinkOnTheirWay) {
+  Scenario run;
+  FileOfSize(run.dir.path() / "x.txt", 5, 'x');
+  FileOfSize(run.dir.path() / "b.bin", 10, 'b');
+  // b.bin (id 103, written first) fails its size check, so sub\x.txt is never written; the removal
+  // still deletes every item by name, and must not reach outside/x.txt through the link "sub".
+  WriteFileBytes(run.dir.path() / "index.txt", "102*sub\\x.txt*5*103*b.bin*11*");
+  ASSERT_TRUE(Pack(run.exe, {"--index-text", (run.dir.path() / "index.txt").string(), "--item",
+                             (run.dir.path() / "x.txt").string(), "--item", (run.dir.path() / "b.bin").string()}));
+  fs::path outside = run.dir.path() / "outside";
+  fs::create_directories(outside);
+  WriteFileBytes(outside / "x.txt", "keep me");
+  fs::path work = run.base / kZeroGuid;
+  fs::create_directories(work);
+  fs::create_directory_symlink(outside, work / "sub");
+
+  RunResult result = run.Start("/dontrun /zeroguid");
+  ASSERT_TRUE(result.ran) << result.output;
+  EXPECT_EQ(result.exitCode, kSizeMismatch);
+  EXPECT_EQ(ReadFileBytes(outside / "x.txt"), "keep me");
+  std::vector<std::string> lines = LogFileLines(run.log);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Manual Deletion of '" + WindowsPath(work) + "\\sub\\x.txt'"),
+            lines.end());
+}
+
 TEST(PayloadE2E, A256MegabyteItemExtractsExactly) {
   Scenario run;
   fs::path big = run.dir.path() / "big.bin";
